@@ -1,0 +1,7 @@
+#include "adapter.h"
+
+namespace bench {
+
+Adapter::Adapter(ScsiBus& bus) : bus_(bus), core_(bus), board_(bus.scheduler(), core_) {}
+
+}  // namespace bench

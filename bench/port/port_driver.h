@@ -1,0 +1,199 @@
+// The stand-in of the operating system's SCSI port driver, as the driver sees
+// it: port I/O routed by address to the devices behind mapped windows, stalls
+// on the virtual clock, and every notification, completion, log entry and
+// debug line recorded in order. It checks the documented contract as a driver
+// verifier would and records each breach.
+#pragma once
+
+#include <array>
+#include <cstdarg>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "../../driver/port/scsiport.h"
+#include "../adapter/port_device.h"
+#include "../adapter/register_map.h"
+#include "../sim/scheduler.h"
+#include "trace.h"
+
+namespace bench {
+
+struct PortCall {
+    enum class Kind {
+        Notification,     // code = SCSI_NOTIFICATION_TYPE; srb for RequestComplete
+        CompleteRequest,  // path, target, lun; code = SrbStatus
+        LogError,         // srb, path, target, lun; code = error code; unique_id
+        DebugPrint,       // code = level; text
+        GetLogicalUnit,   // path, target, lun; found
+        GetBusData,       // code = bus data type; value = slot; length
+        GetDeviceBase,    // value = I/O address; length
+    };
+    Kind kind;
+    Nanoseconds time;
+    std::uint32_t code = 0;
+    PSCSI_REQUEST_BLOCK srb = nullptr;
+    std::uint8_t path = 0, target = 0, lun = 0;
+    std::uint32_t unique_id = 0;
+    std::uint32_t value = 0;
+    std::uint32_t length = 0;
+    bool found = false;
+    std::string text;
+};
+
+struct Violation {
+    enum class Kind {
+        LongStall,          // a stall of 1,000 microseconds or more
+        OutsideWindow,      // a port access at no mapped address
+        NoSuchRegister,     // inside the window, at an offset with no register
+        WrongDirection,     // a read of a write-only register, or the reverse
+        WrongWidth,         // a byte access to a word port, or the reverse
+        UnknownCompletion,  // a request handed back that is not outstanding
+    };
+    Kind kind;
+    Nanoseconds time;
+    std::string detail;
+};
+
+const char* to_string(Violation::Kind kind);
+
+struct PortDriverOptions {
+    Nanoseconds access_time = timing::kPortAccess;
+    std::size_t trace_capacity = 1 << 16;
+    std::uint32_t lu_extension_size = 64;
+};
+
+class PortDriver {
+public:
+    explicit PortDriver(Scheduler& scheduler, PortDriverOptions options = {});
+    ~PortDriver();
+    PortDriver(const PortDriver&) = delete;
+    PortDriver& operator=(const PortDriver&) = delete;
+
+    // The port driver the driver's calls reach (one at a time).
+    static PortDriver& current();
+
+    // Maps a device's register window; the driver reaches it at the returned base.
+    PUCHAR map(PortDevice& device, std::uint32_t io_port, std::uint32_t length = kWindowLength);
+
+    // ---- the operations, as the driver calls them
+    UCHAR read_uchar(PUCHAR port)
+    {
+        scheduler_.advance(access_time_);
+        unsigned window, offset;
+        if (!locate(port, window, offset)) return 0xFF;
+        if (!(kAdapterRegisters[offset].access & kRead8)) return refuse(offset, true, kRead8);
+        UCHAR value = windows_[window].device->read8(offset);
+        ++reads_[offset];
+        trace_.record(scheduler_.now(), TraceKind::Read, offset, value, window);
+        return value;
+    }
+
+    void write_uchar(PUCHAR port, UCHAR value)
+    {
+        scheduler_.advance(access_time_);
+        unsigned window, offset;
+        if (!locate(port, window, offset)) return;
+        if (!(kAdapterRegisters[offset].access & kWrite8)) {
+            refuse(offset, false, kWrite8);
+            return;
+        }
+        ++writes_[offset];
+        trace_.record(scheduler_.now(), TraceKind::Write, offset, value, window);
+        windows_[window].device->write8(offset, value);
+    }
+
+    void stall(ULONG microseconds)
+    {
+        if (microseconds > timing::kLongestStallMicroseconds) long_stall(microseconds);
+        ++stalls_;
+        stalled_us_ += microseconds;
+        trace_.record(scheduler_.now(), TraceKind::Stall, 0, microseconds);
+        scheduler_.advance(Nanoseconds{microseconds} * kMicrosecond);
+    }
+
+    void read_buffer_ulong(PULONG port, PULONG buffer, ULONG count);
+    void notification(SCSI_NOTIFICATION_TYPE type, va_list args);
+    void complete_request(UCHAR path, UCHAR target, UCHAR lun, UCHAR status);
+    void log_error(PSCSI_REQUEST_BLOCK srb, UCHAR path, UCHAR target, UCHAR lun, ULONG code, ULONG unique_id);
+    void debug_print(ULONG level, const char* format, va_list args);
+    PVOID logical_unit(UCHAR path, UCHAR target, UCHAR lun);
+
+    // ---- requests
+    // Hands a request to the driver's keeping: it is outstanding until handed back.
+    void track(PSCSI_REQUEST_BLOCK srb) { outstanding_.push_back(srb); }
+    bool outstanding(PSCSI_REQUEST_BLOCK srb) const;
+    std::size_t outstanding_count() const { return outstanding_.size(); }
+    // Makes the next lookups of a unit find nothing, as for a unit that does not exist.
+    void hide_unit(UCHAR path, UCHAR target, UCHAR lun) { hidden_.insert(key(path, target, lun)); }
+
+    // ---- what was seen
+    Scheduler& scheduler() { return scheduler_; }
+    Nanoseconds now() const { return scheduler_.now(); }
+    Trace& trace() { return trace_; }
+    const std::vector<PortCall>& calls() const { return calls_; }
+    const std::vector<Violation>& violations() const { return violations_; }
+    std::uint64_t reads(unsigned offset) const { return reads_.at(offset); }
+    std::uint64_t writes(unsigned offset) const { return writes_.at(offset); }
+    std::uint64_t stalls() const { return stalls_; }
+    std::uint64_t stalled_microseconds() const { return stalled_us_; }
+    void set_access_time(Nanoseconds t) { access_time_ = t; }
+
+    // Text of one trace entry: "W ICR 0x80", "stall 10", "NextRequest"; with its
+    // time in front when asked: "        12.345 us  W ICR 0x80".
+    std::string describe(const TraceEntry& entry, bool with_time = false) const;
+    // The whole trace held, one line an entry.
+    std::vector<std::string> steps(bool with_time = false) const;
+
+private:
+    struct Window {
+        std::uintptr_t base;
+        std::uint32_t length;
+        std::uint32_t io_port;
+        PortDevice* device;
+        void* mapping;
+        std::size_t mapping_size;
+    };
+
+    bool locate(const void* port, unsigned& window, unsigned& offset)
+    {
+        // Window 0 is an empty sentinel, so the common case is one compare.
+        auto address = reinterpret_cast<std::uintptr_t>(port);
+        const Window& w = windows_[last_window_];
+        if (address - w.base < w.length) {
+            window = last_window_;
+            offset = static_cast<unsigned>(address - w.base);
+            if (offset < kWindowLength && kAdapterRegisters[offset].access) return true;
+            return no_register(offset);
+        }
+        return locate_slow(address, window, offset);
+    }
+    bool locate_slow(std::uintptr_t address, unsigned& window, unsigned& offset);
+    bool no_register(unsigned offset);
+    UCHAR refuse(unsigned offset, bool read, Access wanted);
+    void long_stall(ULONG microseconds);
+    void violation(Violation::Kind kind, std::string detail);
+    std::size_t call(PortCall record);
+    void hand_back(PSCSI_REQUEST_BLOCK srb, const char* how);
+
+    static std::uint32_t key(UCHAR path, UCHAR target, UCHAR lun) { return (path << 16) | (target << 8) | lun; }
+
+    Scheduler& scheduler_;
+    Nanoseconds access_time_;
+    std::uint32_t lu_extension_size_;
+    Trace trace_;
+    std::vector<Window> windows_;
+    unsigned last_window_ = 0;
+    std::array<std::uint64_t, kWindowLength> reads_{}, writes_{};
+    std::uint64_t stalls_ = 0, stalled_us_ = 0;
+    std::vector<PortCall> calls_;
+    std::vector<Violation> violations_;
+    std::vector<PSCSI_REQUEST_BLOCK> outstanding_;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> units_;
+    std::set<std::uint32_t> hidden_;
+};
+
+}  // namespace bench

@@ -1,0 +1,56 @@
+// One time-ordered trace of what the driver did through the port driver: a
+// compact ring of port accesses, stalls and port-driver calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "../sim/timing.h"
+
+namespace bench {
+
+enum class TraceKind : std::uint8_t {
+    Read,        // byte read: offset, value
+    Write,       // byte write: offset, value
+    ReadBuffer,  // word string read: offset, value = word count
+    Stall,       // value = microseconds
+    Call,        // a port-driver call: value = index into the port driver's call log
+};
+
+struct TraceEntry {
+    Nanoseconds time;
+    std::uint32_t value;
+    TraceKind kind;
+    std::uint8_t offset;
+    std::uint16_t window;
+};
+
+class Trace {
+public:
+    explicit Trace(std::size_t capacity) { resize(capacity); }
+
+    // Capacity is rounded up to a power of two; 0 turns recording off.
+    void resize(std::size_t capacity);
+
+    void record(Nanoseconds time, TraceKind kind, unsigned offset, std::uint32_t value, unsigned window = 0)
+    {
+        if (mask_ == kOff) return;
+        ring_[count_ & mask_] = TraceEntry{time, value, kind, static_cast<std::uint8_t>(offset),
+                                           static_cast<std::uint16_t>(window)};
+        ++count_;
+    }
+
+    // The entries still held, oldest first.
+    std::vector<TraceEntry> entries() const;
+    std::uint64_t recorded() const { return count_; }
+    void clear() { count_ = 0; }
+
+private:
+    static constexpr std::uint64_t kOff = ~std::uint64_t{0};
+    std::vector<TraceEntry> ring_;
+    std::uint64_t mask_ = kOff;
+    std::uint64_t count_ = 0;
+};
+
+}  // namespace bench
