@@ -126,7 +126,9 @@ PeImage read_pe_image(std::span<const std::uint8_t> file)
             std::uint32_t entry = r.u32(thunk, "import lookup table");
             if (entry == 0) break;
             if (entry & 0x80000000u) {
-                image.imports.push_back("#" + std::to_string(entry & 0xFFFF));
+                std::string ordinal = "#";
+                ordinal += std::to_string(entry & 0xFFFF);
+                image.imports.push_back(ordinal);
                 continue;
             }
             image.imports.push_back(r.text(file_offset(sections, entry, "import name") + 2, "import name"));
