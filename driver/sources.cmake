@@ -2,6 +2,15 @@
 set(OSTREL_DRIVER_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(OSTREL_DRIVER_SOURCES
     ${OSTREL_DRIVER_DIR}/hardware/board.cpp
+    ${OSTREL_DRIVER_DIR}/hardware/waits.cpp
+    ${OSTREL_DRIVER_DIR}/hardware/handshake.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/arbitration.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/selection.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/command.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/status.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/message_in.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/message_out.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/completion.cpp
     ${OSTREL_DRIVER_DIR}/miniport/adapter_control.cpp
 )
 # Kernel code: no runtime, no exceptions, no RTTI, no header from outside driver/.

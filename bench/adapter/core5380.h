@@ -38,6 +38,7 @@ public:
     // The board's receive engine starts on a write to Start DMA Initiator Receive.
     void on_start_receive(std::function<void()> hook) { start_receive_ = std::move(hook); }
 
+    bool arbitrating() const { return arbitration_ == Arbitration::InProgress; }
     std::uint8_t icr() const { return icr_; }
     std::uint8_t mode() const { return mr_; }
     std::uint8_t tcr() const { return tcr_; }
@@ -46,12 +47,20 @@ public:
     ScsiBus::PartyId party() const { return party_; }
 
 private:
+    enum class Arbitration { Idle, AwaitingBusFree, InProgress };
+
     void drive_bus();
+    void write_mode(std::uint8_t value);
+    void await_bus_free();
+    bool bus_free() const { return !(bus_.signals() & (line::BSY | line::SEL)); }
 
     ScsiBus& bus_;
     ScsiBus::PartyId party_;
     std::uint8_t odr_ = 0, icr_ = 0, mr_ = 0, tcr_ = 0, ser_ = 0;
     bool irq_ = false;
+    Arbitration arbitration_ = Arbitration::Idle;
+    std::uint64_t arbitration_epoch_ = 0;  // stale bus-free checks of an earlier attempt do nothing
+    bool lost_ = false;
     std::function<void()> start_receive_;
 };
 

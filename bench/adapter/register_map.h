@@ -38,6 +38,15 @@ constexpr std::array<RegisterInfo, kWindowLength> kAdapterRegisters = [] {
     return r;
 }();
 
+// The offsets that have an access of this kind, as a bit mask.
+constexpr std::uint32_t offsets_with(Access access)
+{
+    std::uint32_t mask = 0;
+    for (unsigned i = 0; i < kWindowLength; ++i)
+        if (kAdapterRegisters[i].access & access) mask |= 1u << i;
+    return mask;
+}
+
 // Register name for a trace line; "reg5" and the like for offsets that do not exist.
 const char* register_name(unsigned offset, bool write);
 

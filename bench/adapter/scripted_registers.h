@@ -35,12 +35,14 @@ public:
         }
         return last_[offset];
     }
-    void write8(unsigned, std::uint8_t) override {}
+    void write8(unsigned offset, std::uint8_t value) override { written_[offset] = value; }
+    std::uint8_t last_written(unsigned offset) const { return written_[offset]; }
     std::uint32_t read32(unsigned offset) override { return 0x01010101u * read8(offset); }
 
 private:
     std::array<std::deque<std::uint8_t>, kWindowLength> queue_;
     std::array<std::uint8_t, kWindowLength> last_{};
+    std::array<std::uint8_t, kWindowLength> written_{};
 };
 
 }  // namespace bench

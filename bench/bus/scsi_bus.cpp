@@ -45,8 +45,11 @@ void ScsiBus::recompute()
     Signals changed = lines ^ signals_;
     bool data_changed = data != data_;
     if (!changed && !data_changed) return;
+    Signals before = signals_;
+    std::uint8_t data_before = data_;
     signals_ = lines;
     data_ = data;
+    check_protocol(before, data_before);
 
     if (!edge_ring_.empty()) edge_ring_[edge_count_ % edge_ring_.size()] = BusEdge{scheduler_.now(), lines, data};
     ++edge_count_;
@@ -54,6 +57,48 @@ void ScsiBus::recompute()
     for (const Watch& w : watches_) {
         if ((w.mask & changed) || (w.data && data_changed)) scheduler_.after(0, w.watcher);
     }
+    if (!waiters_.empty()) schedule_check();
+}
+
+void ScsiBus::check_protocol(Signals before, std::uint8_t data_before)
+{
+    if ((before | signals_) & line::RST) return;  // a reset ends every handshake
+    bool ack_rises = !(before & line::ACK) && (signals_ & line::ACK);
+    if (ack_rises && !(signals_ & line::REQ)) {
+        violations_.push_back(BusViolation{scheduler_.now(), "ACK asserted without REQ"});
+    }
+    if ((before & line::ACK) && (signals_ & line::ACK) && data_before != data_) {
+        violations_.push_back(BusViolation{scheduler_.now(), "data changed while ACK was asserted"});
+    }
+}
+
+void ScsiBus::when(std::function<bool()> condition, std::function<void()> then)
+{
+    waiters_.push_back(Waiter{std::move(condition), std::move(then)});
+    schedule_check();
+}
+
+void ScsiBus::schedule_check()
+{
+    if (check_scheduled_) return;
+    check_scheduled_ = true;
+    scheduler_.after(0, [this] { check_waiters(); });
+}
+
+void ScsiBus::check_waiters()
+{
+    check_scheduled_ = false;
+    // A party woken here may wait again at once; it is seen at the next check.
+    std::vector<Waiter> ready;
+    for (std::size_t i = 0; i < waiters_.size();) {
+        if (waiters_[i].condition()) {
+            ready.push_back(std::move(waiters_[i]));
+            waiters_.erase(waiters_.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
+    }
+    for (Waiter& w : ready) w.then();
 }
 
 std::vector<BusEdge> ScsiBus::edges() const

@@ -13,6 +13,12 @@
 
 namespace bench {
 
+// A breach of the bus protocol, as a bus analyser would flag it.
+struct BusViolation {
+    Nanoseconds time;
+    std::string what;
+};
+
 struct BusEdge {
     Nanoseconds time;
     Signals signals;
@@ -43,6 +49,12 @@ public:
     // when `data` is set), as an event at the time of the change.
     void watch(Signals mask, bool data, Watcher watcher);
 
+    // Calls `then` once, at the first settled bus state (after any change, or
+    // now) for which `condition` holds.
+    void when(std::function<bool()> condition, std::function<void()> then);
+
+    const std::vector<BusViolation>& violations() const { return violations_; }
+
     // The last changes of the bus, oldest first.
     std::vector<BusEdge> edges() const;
     std::uint64_t edge_count() const { return edge_count_; }
@@ -63,10 +75,20 @@ private:
     };
 
     void recompute();
+    void check_protocol(Signals before, std::uint8_t data_before);
+    void schedule_check();
+    void check_waiters();
 
     Scheduler& scheduler_;
     std::vector<Party> parties_;
     std::vector<Watch> watches_;
+    struct Waiter {
+        std::function<bool()> condition;
+        std::function<void()> then;
+    };
+    std::vector<Waiter> waiters_;
+    bool check_scheduled_ = false;
+    std::vector<BusViolation> violations_;
     Signals signals_ = 0;
     std::uint8_t data_ = 0;
     std::vector<BusEdge> edge_ring_;

@@ -10,7 +10,6 @@
 namespace bench {
 
 namespace {
-PortDriver* g_current = nullptr;
 
 std::string hex(unsigned value)
 {
@@ -39,9 +38,9 @@ PortDriver::PortDriver(Scheduler& scheduler, PortDriverOptions options)
       lu_extension_size_(options.lu_extension_size),
       trace_(options.trace_capacity)
 {
-    if (g_current) throw std::logic_error("one port driver at a time");
-    windows_.push_back(Window{0, 0, 0, nullptr, nullptr, 0});
-    g_current = this;
+    if (current_) throw std::logic_error("one port driver at a time");
+    windows_.push_back(Window{0, 0, 0, nullptr, nullptr, nullptr, 0});
+    current_ = this;
 }
 
 PortDriver::~PortDriver()
@@ -49,13 +48,12 @@ PortDriver::~PortDriver()
     for (Window& w : windows_) {
         if (w.mapping) munmap(w.mapping, w.mapping_size);
     }
-    g_current = nullptr;
+    current_ = nullptr;
 }
 
-PortDriver& PortDriver::current()
+void PortDriver::none_loaded()
 {
-    if (!g_current) throw std::logic_error("the driver called the port driver while none is loaded");
-    return *g_current;
+    throw std::logic_error("the driver called the port driver while none is loaded");
 }
 
 PUCHAR PortDriver::map(PortDevice& device, std::uint32_t io_port, std::uint32_t length)
@@ -66,8 +64,33 @@ PUCHAR PortDriver::map(PortDevice& device, std::uint32_t io_port, std::uint32_t 
     std::size_t size = (std::max<std::size_t>(length, 1) + page - 1) / page * page;
     void* mapping = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) throw std::runtime_error("cannot reserve an address range for an I/O window");
-    windows_.push_back(Window{reinterpret_cast<std::uintptr_t>(mapping), length, io_port, &device, mapping, size});
+    windows_.push_back(Window{reinterpret_cast<std::uintptr_t>(mapping), length, io_port, &device,
+                              dynamic_cast<Adapter*>(&device), mapping, size});
     return static_cast<PUCHAR>(mapping);
+}
+
+UCHAR PortDriver::read_slow(PUCHAR port)
+{
+    unsigned window, offset;
+    if (!locate(port, window, offset)) return 0xFF;
+    if (!(kAdapterRegisters[offset].access & kRead8)) return refuse(offset, true, kRead8);
+    UCHAR value = windows_[window].device->read8(offset);
+    ++reads_[offset];
+    trace_.record(scheduler_.now(), TraceKind::Read, offset, value, window);
+    return value;
+}
+
+void PortDriver::write_slow(PUCHAR port, UCHAR value)
+{
+    unsigned window, offset;
+    if (!locate(port, window, offset)) return;
+    if (!(kAdapterRegisters[offset].access & kWrite8)) {
+        refuse(offset, false, kWrite8);
+        return;
+    }
+    ++writes_[offset];
+    trace_.record(scheduler_.now(), TraceKind::Write, offset, value, window);
+    windows_[window].device->write8(offset, value);
 }
 
 bool PortDriver::locate_slow(std::uintptr_t address, unsigned& window, unsigned& offset)
@@ -75,7 +98,8 @@ bool PortDriver::locate_slow(std::uintptr_t address, unsigned& window, unsigned&
     for (unsigned i = 1; i < windows_.size(); ++i) {
         const Window& w = windows_[i];
         if (address - w.base < w.length) {
-            last_window_ = i;
+            // A window shorter than the register file never takes the fast path.
+            fast_ = w.length >= kWindowLength ? FastWindow{w.base, w.device, w.adapter, i} : FastWindow{};
             window = i;
             offset = static_cast<unsigned>(address - w.base);
             if (offset < kWindowLength && kAdapterRegisters[offset].access) return true;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../../driver/port/scsiport.h"
+#include "../adapter/adapter.h"
 #include "../adapter/port_device.h"
 #include "../adapter/register_map.h"
 #include "../sim/scheduler.h"
@@ -74,7 +75,11 @@ public:
     PortDriver& operator=(const PortDriver&) = delete;
 
     // The port driver the driver's calls reach (one at a time).
-    static PortDriver& current();
+    static PortDriver& current()
+    {
+        if (!current_) [[unlikely]] none_loaded();
+        return *current_;
+    }
 
     // Maps a device's register window; the driver reaches it at the returned base.
     PUCHAR map(PortDevice& device, std::uint32_t io_port, std::uint32_t length = kWindowLength);
@@ -83,27 +88,30 @@ public:
     UCHAR read_uchar(PUCHAR port)
     {
         scheduler_.advance(access_time_);
-        unsigned window, offset;
-        if (!locate(port, window, offset)) return 0xFF;
-        if (!(kAdapterRegisters[offset].access & kRead8)) return refuse(offset, true, kRead8);
-        UCHAR value = windows_[window].device->read8(offset);
-        ++reads_[offset];
-        trace_.record(scheduler_.now(), TraceKind::Read, offset, value, window);
-        return value;
+        std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(port) - fast_.base;
+        if (offset < kWindowLength && ((kReadable8 >> offset) & 1)) [[likely]] {
+            UCHAR value = fast_.adapter ? fast_.adapter->read8(offset) : fast_.device->read8(offset);
+            ++reads_[offset];
+            trace_.record(scheduler_.now(), TraceKind::Read, offset, value, fast_.index);
+            return value;
+        }
+        return read_slow(port);
     }
 
     void write_uchar(PUCHAR port, UCHAR value)
     {
         scheduler_.advance(access_time_);
-        unsigned window, offset;
-        if (!locate(port, window, offset)) return;
-        if (!(kAdapterRegisters[offset].access & kWrite8)) {
-            refuse(offset, false, kWrite8);
+        std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(port) - fast_.base;
+        if (offset < kWindowLength && ((kWritable8 >> offset) & 1)) [[likely]] {
+            ++writes_[offset];
+            trace_.record(scheduler_.now(), TraceKind::Write, offset, value, fast_.index);
+            if (fast_.adapter)
+                fast_.adapter->write8(offset, value);
+            else
+                fast_.device->write8(offset, value);
             return;
         }
-        ++writes_[offset];
-        trace_.record(scheduler_.now(), TraceKind::Write, offset, value, window);
-        windows_[window].device->write8(offset, value);
+        write_slow(port, value);
     }
 
     void stall(ULONG microseconds)
@@ -111,7 +119,7 @@ public:
         if (microseconds > timing::kLongestStallMicroseconds) long_stall(microseconds);
         ++stalls_;
         stalled_us_ += microseconds;
-        trace_.record(scheduler_.now(), TraceKind::Stall, 0, microseconds);
+        trace_.record_stall(scheduler_.now(), microseconds);
         scheduler_.advance(Nanoseconds{microseconds} * kMicrosecond);
     }
 
@@ -149,27 +157,34 @@ public:
     std::vector<std::string> steps(bool with_time = false) const;
 
 private:
+    [[noreturn]] static void none_loaded();
+    static inline PortDriver* current_ = nullptr;
+
     struct Window {
         std::uintptr_t base;
         std::uint32_t length;
         std::uint32_t io_port;
         PortDevice* device;
+        Adapter* adapter;  // the same device when it is the adapter model: called without a virtual call
         void* mapping;
         std::size_t mapping_size;
     };
 
+    // The window the last access used, for the common case of one compare.
+    struct FastWindow {
+        std::uintptr_t base = 0;
+        PortDevice* device = nullptr;
+        Adapter* adapter = nullptr;
+        unsigned index = 0;
+    };
+    static constexpr std::uint32_t kReadable8 = offsets_with(kRead8);
+    static constexpr std::uint32_t kWritable8 = offsets_with(kWrite8);
+
+    UCHAR read_slow(PUCHAR port);
+    void write_slow(PUCHAR port, UCHAR value);
     bool locate(const void* port, unsigned& window, unsigned& offset)
     {
-        // Window 0 is an empty sentinel, so the common case is one compare.
-        auto address = reinterpret_cast<std::uintptr_t>(port);
-        const Window& w = windows_[last_window_];
-        if (address - w.base < w.length) {
-            window = last_window_;
-            offset = static_cast<unsigned>(address - w.base);
-            if (offset < kWindowLength && kAdapterRegisters[offset].access) return true;
-            return no_register(offset);
-        }
-        return locate_slow(address, window, offset);
+        return locate_slow(reinterpret_cast<std::uintptr_t>(port), window, offset);
     }
     bool locate_slow(std::uintptr_t address, unsigned& window, unsigned& offset);
     bool no_register(unsigned offset);
@@ -186,7 +201,7 @@ private:
     std::uint32_t lu_extension_size_;
     Trace trace_;
     std::vector<Window> windows_;
-    unsigned last_window_ = 0;
+    FastWindow fast_;
     std::array<std::uint64_t, kWindowLength> reads_{}, writes_{};
     std::uint64_t stalls_ = 0, stalled_us_ = 0;
     std::vector<PortCall> calls_;

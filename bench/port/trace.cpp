@@ -23,7 +23,13 @@ std::vector<TraceEntry> Trace::entries() const
     std::uint64_t size = mask_ + 1;
     std::uint64_t first = count_ > size ? count_ - size : 0;
     out.reserve(count_ - first);
-    for (std::uint64_t i = first; i < count_; ++i) out.push_back(ring_[i & mask_]);
+    for (std::uint64_t i = first; i < count_; ++i) {
+        TraceEntry e = ring_[i & mask_];
+        std::uint8_t stall = e.stall_after;
+        e.stall_after = 0;
+        out.push_back(e);
+        if (stall) out.push_back(TraceEntry{e.time, stall, TraceKind::Stall, 0, 0, 0});
+    }
     return out;
 }
 

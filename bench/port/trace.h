@@ -23,7 +23,8 @@ struct TraceEntry {
     std::uint32_t value;
     TraceKind kind;
     std::uint8_t offset;
-    std::uint16_t window;
+    std::uint8_t window;
+    std::uint8_t stall_after;  // a short stall right after this access, in microseconds (0: none)
 };
 
 class Trace {
@@ -37,11 +38,27 @@ public:
     {
         if (mask_ == kOff) return;
         ring_[count_ & mask_] = TraceEntry{time, value, kind, static_cast<std::uint8_t>(offset),
-                                           static_cast<std::uint16_t>(window)};
+                                           static_cast<std::uint8_t>(window), 0};
         ++count_;
     }
 
-    // The entries still held, oldest first.
+    // A poll loop is a port access and a short stall, billions of times: the
+    // stall rides on the access before it rather than taking an entry.
+    void record_stall(Nanoseconds time, std::uint32_t microseconds)
+    {
+        if (mask_ == kOff) return;
+        if (count_ != 0 && microseconds - 1 < 255) {
+            TraceEntry& last = ring_[(count_ - 1) & mask_];
+            if (last.kind != TraceKind::Call && last.stall_after == 0) {
+                last.stall_after = static_cast<std::uint8_t>(microseconds);
+                return;
+            }
+        }
+        record(time, TraceKind::Stall, 0, microseconds);
+    }
+
+    // The entries still held, oldest first; a stall riding on an access comes
+    // out as an entry of its own after it.
     std::vector<TraceEntry> entries() const;
     std::uint64_t recorded() const { return count_; }
     void clear() { count_ = 0; }

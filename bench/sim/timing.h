@@ -24,6 +24,14 @@ constexpr Nanoseconds kDeskew = 45;              // deskew delay
 constexpr Nanoseconds kCableSkew = 10;           // cable skew delay
 constexpr Nanoseconds kResetHold = 25 * kMicrosecond; // minimum RST assertion
 
+// A target device's own pace (defaults near real devices; each is a setting of the target).
+constexpr Nanoseconds kSelectionResponse = 3 * kMicrosecond;  // BSY after seeing its selection
+constexpr Nanoseconds kPhaseChange = 2 * kMicrosecond;        // between the end of a phase and the next REQ
+constexpr Nanoseconds kCommandLatency = 10 * kMicrosecond;    // from the last CDB byte to the next phase
+constexpr Nanoseconds kDataSetup = kDeskew + kCableSkew;      // data valid before REQ
+// A fast asynchronous SCSI-2 device: 5 MB/s, one byte each 200 ns at best.
+constexpr Nanoseconds kAsyncByteCycle = 200;
+
 // A stall at or above this breaks the port driver's documented contract.
 constexpr std::uint32_t kLongestStallMicroseconds = 999;
 

@@ -78,13 +78,15 @@ TEST(PortDriverTrace, NamesRegistersAndKeepsTheNewestWhenFull)
     ScriptedRegisters regs;
     PortDriver port{scheduler, bench::PortDriverOptions{.trace_capacity = 4}};
     PUCHAR base = port.map(regs, 0xC000);
-    regs.script(4, {0x40, 0x60});
-    for (int i = 0; i < 2; ++i) (void)ScsiPortReadPortUchar(base + 4);
+    regs.script(4, {0x40, 0x60, 0x68});
+    for (int i = 0; i < 3; ++i) (void)ScsiPortReadPortUchar(base + 4);
     ScsiPortWritePortUchar(base + 0, 0x81);
     ScsiPortWritePortUchar(base + 26, 0x22);
-    ScsiPortStallExecution(3);
-    EXPECT_EQ(port.steps(), (std::vector<std::string>{"R CSBS 0x60", "W ODR 0x81", "W BUFACC 0x22", "stall 3"}));
-    EXPECT_EQ(port.trace().recorded(), 5u);
+    ScsiPortStallExecution(3);  // rides on the access before it
+    ScsiPortStallExecution(4);  // the access already carries a stall: an entry of its own
+    EXPECT_EQ(port.steps(), (std::vector<std::string>{"R CSBS 0x68", "W ODR 0x81", "W BUFACC 0x22", "stall 3",
+                                                      "stall 4"}));
+    EXPECT_EQ(port.trace().recorded(), 6u);
 }
 
 TEST(PortDriverRequests, HandsBackOnlyOutstandingRequests)

@@ -11,6 +11,8 @@
 #include "driver/miniport/ostrel.h"
 #include "port/port_driver.h"
 #include "sim/scheduler.h"
+#include "targets/fixed_device.h"
+#include "targets/target.h"
 
 namespace testing_support {
 
@@ -30,6 +32,10 @@ struct ModelBench {
     }
     // What the driver did from here on.
     void forget() { port.trace().clear(); }
+    // The world goes on for a while without the driver (targets finish what they do).
+    void let_time_pass(bench::Nanoseconds t = 100 * bench::kMicrosecond) { scheduler.run_until(scheduler.now() + t); }
+    // Nothing on the bus broke the protocol and nothing broke the port driver's contract.
+    bool clean() const { return port.violations().empty() && bus.violations().empty(); }
     std::vector<std::string> steps() const { return port.steps(); }
 };
 
