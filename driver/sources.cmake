@@ -11,6 +11,9 @@ set(OSTREL_DRIVER_SOURCES
     ${OSTREL_DRIVER_DIR}/protocol/message_in.cpp
     ${OSTREL_DRIVER_DIR}/protocol/message_out.cpp
     ${OSTREL_DRIVER_DIR}/protocol/completion.cpp
+    ${OSTREL_DRIVER_DIR}/protocol/sequencer.cpp
+    ${OSTREL_DRIVER_DIR}/transfer/data_in.cpp
+    ${OSTREL_DRIVER_DIR}/transfer/data_out.cpp
     ${OSTREL_DRIVER_DIR}/miniport/adapter_control.cpp
 )
 # Kernel code: no runtime, no exceptions, no RTTI, no header from outside driver/.

@@ -2,6 +2,6 @@
 
 namespace bench {
 
-Adapter::Adapter(ScsiBus& bus) : bus_(bus), core_(bus), board_(bus.scheduler(), core_) {}
+Adapter::Adapter(ScsiBus& bus) : bus_(bus), core_(bus), board_(bus, core_) {}
 
 }  // namespace bench

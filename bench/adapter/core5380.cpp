@@ -45,6 +45,7 @@ void Core5380::reset()
 {
     odr_ = icr_ = mr_ = tcr_ = ser_ = 0;
     irq_ = false;
+    dma_ack_ = false;
     arbitration_ = Arbitration::Idle;
     ++arbitration_epoch_;
     lost_ = false;
@@ -88,7 +89,7 @@ void Core5380::drive_bus()
 {
     Signals lines = arbitrating() ? line::BSY : 0;
     if (icr_ & icr::RST) lines |= line::RST;
-    if (icr_ & icr::ACK) lines |= line::ACK;
+    if ((icr_ & icr::ACK) || dma_ack_) lines |= line::ACK;
     if (icr_ & icr::BSY) lines |= line::BSY;
     if (icr_ & icr::SEL) lines |= line::SEL;
     if (icr_ & icr::ATN) lines |= line::ATN;

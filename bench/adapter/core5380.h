@@ -37,6 +37,12 @@ public:
 
     // The board's receive engine starts on a write to Start DMA Initiator Receive.
     void on_start_receive(std::function<void()> hook) { start_receive_ = std::move(hook); }
+    // The board answers data-in REQs through the core's ACK line while it receives.
+    void dma_ack(bool asserted)
+    {
+        dma_ack_ = asserted;
+        drive_bus();
+    }
 
     bool arbitrating() const { return arbitration_ == Arbitration::InProgress; }
     std::uint8_t icr() const { return icr_; }
@@ -58,6 +64,7 @@ private:
     ScsiBus::PartyId party_;
     std::uint8_t odr_ = 0, icr_ = 0, mr_ = 0, tcr_ = 0, ser_ = 0;
     bool irq_ = false;
+    bool dma_ack_ = false;
     Arbitration arbitration_ = Arbitration::Idle;
     std::uint64_t arbitration_epoch_ = 0;  // stale bus-free checks of an earlier attempt do nothing
     bool lost_ = false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace bench {
@@ -149,9 +150,12 @@ void PortDriver::read_buffer_ulong(PULONG port, PULONG buffer, ULONG count)
     }
     trace_.record(scheduler_.now(), TraceKind::ReadBuffer, offset, count, window);
     PortDevice& device = *windows_[window].device;
+    // The driver's buffer need not be aligned: x86 does not mind, so neither do we.
+    auto* to = reinterpret_cast<unsigned char*>(buffer);
     for (ULONG i = 0; i < count; ++i) {
         if (i) scheduler_.advance(access_time_);
-        buffer[i] = device.read32(offset);
+        std::uint32_t word = device.read32(offset);
+        std::memcpy(to + 4 * i, &word, 4);
     }
     reads_[offset] += count;
 }

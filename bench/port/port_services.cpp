@@ -35,7 +35,7 @@ void CDECL ScsiPortNotification(SCSI_NOTIFICATION_TYPE NotificationType, PVOID H
     va_end(args);
 }
 
-void CDECL ScsiDebugPrint(ULONG DebugPrintLevel, PCHAR DebugMessage, ...)
+void CDECL ScsiDebugPrint(ULONG DebugPrintLevel, const CHAR* DebugMessage, ...)
 {
     va_list args;
     va_start(args, DebugMessage);

@@ -32,6 +32,11 @@ constexpr Nanoseconds kDataSetup = kDeskew + kCableSkew;      // data valid befo
 // A fast asynchronous SCSI-2 device: 5 MB/s, one byte each 200 ns at best.
 constexpr Nanoseconds kAsyncByteCycle = 200;
 
+// The board's receive engine: it answers a data-in REQ with ACK this long after
+// REQ rises, and drops ACK this long after REQ falls.
+constexpr Nanoseconds kBoardAckDelay = 90;
+constexpr Nanoseconds kBoardAckRelease = 60;
+
 // A stall at or above this breaks the port driver's documented contract.
 constexpr std::uint32_t kLongestStallMicroseconds = 999;
 

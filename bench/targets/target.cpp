@@ -256,6 +256,7 @@ Step<> Target::detour(const Fault& fault, Signals back_to)
 Step<> Target::enter(Signals phase_lines, Point)
 {
     phase_ = phase_lines;
+    last_req_ = 0;  // the first byte of a phase is not paced against the last phase
     bus_.drive_data(party_, false);
     drive(line::BSY | phase_);
     co_await sleep(timing_.phase_change);

@@ -296,7 +296,7 @@ void STDCALL ScsiPortWritePortUchar(PUCHAR Port, UCHAR Value);
 void STDCALL ScsiPortReadPortBufferUlong(PULONG Port, PULONG Buffer, ULONG Count);
 void STDCALL ScsiPortStallExecution(ULONG Delay);
 void CDECL ScsiPortNotification(SCSI_NOTIFICATION_TYPE NotificationType, PVOID HwDeviceExtension, ...);
-void CDECL ScsiDebugPrint(ULONG DebugPrintLevel, PCHAR DebugMessage, ...);
+void CDECL ScsiDebugPrint(ULONG DebugPrintLevel, const CHAR* DebugMessage, ...);
 }
 
 // ---------------------------------------------------------------- layouts on the kernel image

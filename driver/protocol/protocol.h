@@ -16,6 +16,10 @@ void OstrelMessageIn(PADAPTER_EXTENSION Adapter);
 void OstrelMessageOut(PADAPTER_EXTENSION Adapter);
 void OstrelNotifyCompletion(PADAPTER_EXTENSION Adapter);
 
+void OstrelStartExecution(PADAPTER_EXTENSION Adapter, PLU_EXTENSION Lu, PSCSI_REQUEST_BLOCK Srb);
+void OstrelRunPhase(PADAPTER_EXTENSION Adapter);
+void OstrelDetermineNextPhase(PADAPTER_EXTENSION Adapter);
+
 // SCSI-2 message codes the message-in phase acts on.
 #define MSG_COMMAND_COMPLETE 0x00
 #define MSG_EXTENDED 0x01

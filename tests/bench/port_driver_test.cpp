@@ -131,7 +131,7 @@ TEST(PortDriverCalls, RecordsLogEntriesAndDebugLinesInOrder)
     Fixture f;
     SCSI_REQUEST_BLOCK srb{};
     ScsiPortLogError(nullptr, &srb, 0, 2, 1, SP_PROTOCOL_ERROR, 6);
-    ScsiDebugPrint(0, const_cast<PCHAR>("\nReadDatablock error 1 "));
+    ScsiDebugPrint(0, "\nReadDatablock error 1 ");
     ScsiPortNotification(NextRequest, nullptr);
     EXPECT_EQ(f.port.steps(),
               (std::vector<std::string>{"LogError 5 id 6", "DebugPrint 0 \"\nReadDatablock error 1 \"", "NextRequest"}));
