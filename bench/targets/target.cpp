@@ -175,6 +175,7 @@ Step<bool> Target::before_data_byte(Point point, std::size_t index, Signals phas
 Step<> Target::data_in(const std::vector<std::uint8_t>& data)
 {
     co_await enter(phase::DATA_IN, Point::DataIn);
+    log_.data_started = scheduler_.now();
     std::size_t total = data_length(Point::DataIn, data.size());
     for (std::size_t i = 0; i < total; ++i) {
         if (!co_await before_data_byte(Point::DataIn, i, phase::DATA_IN)) break;
@@ -183,12 +184,14 @@ Step<> Target::data_in(const std::vector<std::uint8_t>& data)
         std::uint8_t byte = i < data.size() ? data[i] : static_cast<std::uint8_t>(0xA5 ^ i);
         co_await send(byte, true, hold);
         ++log_.data_in_bytes;
+        log_.data_ended = scheduler_.now();
     }
 }
 
 Step<std::vector<std::uint8_t>> Target::data_out(std::size_t length)
 {
     co_await enter(phase::DATA_OUT, Point::DataOut);
+    log_.data_started = scheduler_.now();
     std::vector<std::uint8_t> taken;
     taken.reserve(length);
     std::size_t total = data_length(Point::DataOut, length);
@@ -198,6 +201,7 @@ Step<std::vector<std::uint8_t>> Target::data_out(std::size_t length)
         std::uint8_t byte = co_await receive(true, hold);
         if (i < length) taken.push_back(byte);
         ++log_.data_out_bytes;
+        log_.data_ended = scheduler_.now();
     }
     co_return taken;
 }

@@ -47,6 +47,8 @@ struct TargetLog {
     std::uint64_t data_in_bytes = 0;
     std::uint64_t data_out_bytes = 0;
     std::vector<std::uint8_t> last_data_out;
+    Nanoseconds data_started = 0;  // the first REQ of the last data phase
+    Nanoseconds data_ended = 0;    // ACK falling on its last byte
 };
 
 class Target {
