@@ -15,6 +15,8 @@ set(OSTREL_DRIVER_SOURCES
     ${OSTREL_DRIVER_DIR}/transfer/data_in.cpp
     ${OSTREL_DRIVER_DIR}/transfer/data_out.cpp
     ${OSTREL_DRIVER_DIR}/miniport/adapter_control.cpp
+    ${OSTREL_DRIVER_DIR}/miniport/start_io.cpp
+    ${OSTREL_DRIVER_DIR}/miniport/driver_entry.cpp
 )
 # Kernel code: no runtime, no exceptions, no RTTI, no header from outside driver/.
 set(OSTREL_DRIVER_FLAGS

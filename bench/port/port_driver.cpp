@@ -29,6 +29,8 @@ const char* to_string(Violation::Kind kind)
     case Violation::Kind::WrongDirection: return "port access in a direction the register does not have";
     case Violation::Kind::WrongWidth: return "port access of a width the register does not have";
     case Violation::Kind::UnknownCompletion: return "request handed back that is not outstanding";
+    case Violation::Kind::InterruptLeftRaised: return "interrupt line still raised after the interrupt callback";
+    case Violation::Kind::NoNextRequest: return "start-I/O called before the driver asked for the next request";
     }
     return "?";
 }
@@ -184,9 +186,10 @@ void PortDriver::hand_back(PSCSI_REQUEST_BLOCK srb, const char* how)
         return;
     }
     outstanding_.erase(it);
+    if (on_hand_back) on_hand_back(srb);
 }
 
-void PortDriver::notification(SCSI_NOTIFICATION_TYPE type, va_list args)
+void PortDriver::notification(SCSI_NOTIFICATION_TYPE type, PVOID extension, va_list args)
 {
     PortCall record{PortCall::Kind::Notification, 0, static_cast<std::uint32_t>(type)};
     if (type == RequestComplete) {
@@ -198,6 +201,7 @@ void PortDriver::notification(SCSI_NOTIFICATION_TYPE type, va_list args)
         record.lun = static_cast<UCHAR>(va_arg(args, int));
     }
     call(std::move(record));
+    if (type == NextRequest && on_next_request) on_next_request(extension);
 }
 
 void PortDriver::complete_request(UCHAR path, UCHAR target, UCHAR lun, UCHAR status)
@@ -237,13 +241,13 @@ void PortDriver::debug_print(ULONG level, const char* format, va_list args)
     call(std::move(record));
 }
 
-PVOID PortDriver::logical_unit(UCHAR path, UCHAR target, UCHAR lun)
+PVOID PortDriver::logical_unit(PVOID extension, UCHAR path, UCHAR target, UCHAR lun)
 {
     std::uint32_t k = key(path, target, lun);
     PortCall record{PortCall::Kind::GetLogicalUnit, 0, 0, nullptr, path, target, lun};
     PVOID unit = nullptr;
     if (!hidden_.count(k)) {
-        auto [it, fresh] = units_.try_emplace(k, std::vector<std::uint8_t>(lu_extension_size_, 0));
+        auto [it, fresh] = units_.try_emplace({extension, k}, std::vector<std::uint8_t>(lu_extension_size_, 0));
         unit = it->second.data();
     }
     record.found = unit != nullptr;

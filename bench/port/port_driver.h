@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -53,6 +54,8 @@ struct Violation {
         WrongDirection,     // a read of a write-only register, or the reverse
         WrongWidth,         // a byte access to a word port, or the reverse
         UnknownCompletion,  // a request handed back that is not outstanding
+        InterruptLeftRaised,  // the interrupt line still up after the interrupt callback
+        NoNextRequest,        // start-I/O called while the driver had not asked for more
     };
     Kind kind;
     Nanoseconds time;
@@ -124,11 +127,14 @@ public:
     }
 
     void read_buffer_ulong(PULONG port, PULONG buffer, ULONG count);
-    void notification(SCSI_NOTIFICATION_TYPE type, va_list args);
+    void notification(SCSI_NOTIFICATION_TYPE type, PVOID extension, va_list args);
     void complete_request(UCHAR path, UCHAR target, UCHAR lun, UCHAR status);
     void log_error(PSCSI_REQUEST_BLOCK srb, UCHAR path, UCHAR target, UCHAR lun, ULONG code, ULONG unique_id);
     void debug_print(ULONG level, const char* format, va_list args);
-    PVOID logical_unit(UCHAR path, UCHAR target, UCHAR lun);
+    PVOID logical_unit(PVOID extension, UCHAR path, UCHAR target, UCHAR lun);
+
+    void record_violation(Violation::Kind kind, std::string detail) { violation(kind, std::move(detail)); }
+    std::size_t record_call(PortCall record) { return call(std::move(record)); }
 
     // ---- requests
     // Hands a request to the driver's keeping: it is outstanding until handed back.
@@ -137,6 +143,12 @@ public:
     std::size_t outstanding_count() const { return outstanding_.size(); }
     // Makes the next lookups of a unit find nothing, as for a unit that does not exist.
     void hide_unit(UCHAR path, UCHAR target, UCHAR lun) { hidden_.insert(key(path, target, lun)); }
+    void set_lu_extension_size(std::uint32_t bytes) { lu_extension_size_ = bytes; }
+    // Told of every request handed back, and of every NextRequest, with the adapter's extension.
+    std::function<void(PSCSI_REQUEST_BLOCK)> on_hand_back;
+    std::function<void(PVOID)> on_next_request;
+    // The loader that answers the configuration calls (registration, PCI, mapping).
+    class Host* host = nullptr;
 
     // ---- what was seen
     Scheduler& scheduler() { return scheduler_; }
@@ -207,7 +219,7 @@ private:
     std::vector<PortCall> calls_;
     std::vector<Violation> violations_;
     std::vector<PSCSI_REQUEST_BLOCK> outstanding_;
-    std::map<std::uint32_t, std::vector<std::uint8_t>> units_;
+    std::map<std::pair<PVOID, std::uint32_t>, std::vector<std::uint8_t>> units_;
     std::set<std::uint32_t> hidden_;
 };
 

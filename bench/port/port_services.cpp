@@ -1,7 +1,10 @@
 // The port driver's operations as the driver links against them on the bench.
 #include <cstdarg>
 
+#include "host.h"
 #include "port_driver.h"
+
+#include <stdexcept>
 
 using bench::PortDriver;
 
@@ -31,7 +34,7 @@ void CDECL ScsiPortNotification(SCSI_NOTIFICATION_TYPE NotificationType, PVOID H
 {
     va_list args;
     va_start(args, HwDeviceExtension);
-    PortDriver::current().notification(NotificationType, args);
+    PortDriver::current().notification(NotificationType, HwDeviceExtension, args);
     va_end(args);
 }
 
@@ -54,8 +57,41 @@ void STDCALL ScsiPortLogError(PVOID, PSCSI_REQUEST_BLOCK Srb, UCHAR PathId, UCHA
     PortDriver::current().log_error(Srb, PathId, TargetId, Lun, ErrorCode, UniqueId);
 }
 
-PVOID STDCALL ScsiPortGetLogicalUnit(PVOID, UCHAR PathId, UCHAR TargetId, UCHAR Lun)
+PVOID STDCALL ScsiPortGetLogicalUnit(PVOID HwDeviceExtension, UCHAR PathId, UCHAR TargetId, UCHAR Lun)
 {
-    return PortDriver::current().logical_unit(PathId, TargetId, Lun);
+    return PortDriver::current().logical_unit(HwDeviceExtension, PathId, TargetId, Lun);
+}
+
+// The configuration calls go to the loader; with none, the bench has no PCI bus.
+static bench::Host& host()
+{
+    bench::Host* h = PortDriver::current().host;
+    if (!h) throw std::logic_error("the driver asked for configuration, but no loader stands in for the system");
+    return *h;
+}
+
+ULONG STDCALL ScsiPortInitialize(PVOID Argument1, PVOID Argument2, PHW_INITIALIZATION_DATA HwInitializationData,
+                                 PVOID HwContext)
+{
+    return host().initialize(Argument1, Argument2, HwInitializationData, HwContext);
+}
+
+ULONG STDCALL ScsiPortGetBusData(PVOID DeviceExtension, ULONG BusDataType, ULONG SystemIoBusNumber, ULONG SlotNumber,
+                                 PVOID Buffer, ULONG Length)
+{
+    return host().bus_data(DeviceExtension, BusDataType, SystemIoBusNumber, SlotNumber, Buffer, Length);
+}
+
+PVOID STDCALL ScsiPortGetDeviceBase(PVOID HwDeviceExtension, INTERFACE_TYPE BusType, ULONG SystemIoBusNumber,
+                                    SCSI_PHYSICAL_ADDRESS IoAddress, ULONG NumberOfBytes, BOOLEAN InIoSpace)
+{
+    return host().device_base(HwDeviceExtension, BusType, SystemIoBusNumber, IoAddress, NumberOfBytes, InIoSpace);
+}
+
+SCSI_PHYSICAL_ADDRESS STDCALL ScsiPortConvertUlongToPhysicalAddress(ULONG_PTR UlongAddress)
+{
+    SCSI_PHYSICAL_ADDRESS address;
+    address.QuadPart = static_cast<LONGLONG>(static_cast<ULONG>(UlongAddress));
+    return address;
 }
 }

@@ -44,7 +44,8 @@ BOOLEAN STDCALL OstrelInterrupt(PVOID HwDeviceExtension)
 
     UCHAR status = OstrelRead(base, REG_BCR);
     if (status & BCR_INT_PENDING) {
-        OstrelWrite(base, REG_BCR, (UCHAR)(status & ~BCR_INT_ENABLE));
+        // Bit 0x80 reads "core enabled" but writes "board reset": it is never written back.
+        OstrelWrite(base, REG_BCR, (UCHAR)(status & ~(BCR_INT_ENABLE | BCR_BOARD_RESET)));
         OstrelClearInterrupt(base);
     }
     return FALSE;

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
     BoardControl, Interrupt,
     ::testing::Values(InterruptCase{0x50, {"R BCR 0x50"}}, InterruptCase{0x00, {"R BCR 0x00"}},
                       InterruptCase{0x51, {"R BCR 0x51", "W BCR 0x41", "R RPI 0x00", "R BCR 0x51"}},
-                      InterruptCase{0xFF, {"R BCR 0xFF", "W BCR 0xEF", "R RPI 0x00", "R BCR 0xFF"}},
+                      InterruptCase{0xD5, {"R BCR 0xD5", "W BCR 0x45", "R RPI 0x00", "R BCR 0xD5"}},
                       InterruptCase{0x01, {"R BCR 0x01", "W BCR 0x01", "R RPI 0x00", "R BCR 0x01"}}),
     [](const auto& info) { return "Bcr" + std::to_string(info.param.bcr); });
 
