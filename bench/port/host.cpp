@@ -12,11 +12,11 @@ namespace {
 constexpr ULONG kLargestExtension = 64 * 1024;
 
 // PCI identifiers as the registration names them: hex digits, bounded by their length.
-bool matches(const PVOID text, USHORT length, std::uint16_t id)
+bool matches(const char* text, USHORT length, std::uint16_t id)
 {
     char want[8];
     std::snprintf(want, sizeof want, "%04X", id);
-    const char* have = static_cast<const char*>(text);
+    const char* have = text;
     for (USHORT i = 0; i < length; ++i)
         if (std::toupper(static_cast<unsigned char>(have[i])) != want[i]) return false;
     return true;
@@ -88,12 +88,15 @@ ULONG Host::initialize(PVOID, PVOID, PHW_INITIALIZATION_DATA data, PVOID context
     }
     if (!check_registration(*data)) return status::kInvalidParameter;
     registration_ = *data;
+    vendor_text_.assign(static_cast<const char*>(data->VendorId), data->VendorIdLength);
+    device_text_.assign(static_cast<const char*>(data->DeviceId), data->DeviceIdLength);
+    registration_.VendorId = registration_.DeviceId = nullptr;
     context_ = context;
     port_.set_lu_extension_size(registration_.SpecificLuExtensionSize);
 
     for (PciDevice& device : devices_) {
-        if (!matches(registration_.VendorId, registration_.VendorIdLength, device.vendor)) continue;
-        if (!matches(registration_.DeviceId, registration_.DeviceIdLength, device.device)) continue;
+        if (!matches(vendor_text_.data(), registration_.VendorIdLength, device.vendor)) continue;
+        if (!matches(device_text_.data(), registration_.DeviceIdLength, device.device)) continue;
 
         auto a = std::make_unique<Loaded>();
         a->device = &device;
@@ -207,7 +210,19 @@ Outcome Host::execute(std::size_t adapter, SCSI_REQUEST_BLOCK& srb)
 {
     Loaded& a = *loaded_.at(adapter);
     expire(port_.now());
-    if (!a.ready) port_.record_violation(Violation::Kind::NoNextRequest, "start-I/O called again without NextRequest");
+    // Until the driver asks for the next request, the new one waits: the port
+    // driver's time-out of an outstanding request (and its bus reset) may free it.
+    while (!a.ready) {
+        Nanoseconds next = ~Nanoseconds{0};
+        for (const Pending& p : requests_)
+            if (!p.outcome.completed && p.adapter == adapter) next = std::min(next, p.deadline);
+        if (next == ~Nanoseconds{0}) {
+            port_.record_violation(Violation::Kind::NoNextRequest, "the driver never asked for the next request");
+            break;
+        }
+        port_.scheduler().run_until(next);
+        expire(port_.now());
+    }
     Nanoseconds timeout = static_cast<Nanoseconds>(srb.TimeOutValue ? srb.TimeOutValue : 10) * kSecond;
     Pending p{&srb, adapter, port_.now() + timeout, {}};
     p.outcome.srb = &srb;

@@ -77,7 +77,11 @@ public:
         return loaded_.at(adapter)->config;
     }
     const ACCESS_RANGE& access_range(std::size_t adapter, int i) const { return loaded_.at(adapter)->ranges.at(i); }
+    // The record as registered; its identifier texts are copied out, since they live
+    // only as long as the driver's call.
     const HW_INITIALIZATION_DATA& registration() const { return registration_; }
+    const std::string& vendor_text() const { return vendor_text_; }
+    const std::string& device_text() const { return device_text_; }
     std::string registration_error() const { return registration_error_; }
 
     // Hands a request to adapter `adapter` and runs until the driver is done
@@ -115,6 +119,7 @@ private:
     HW_INITIALIZATION_DATA registration_{};
     PVOID context_ = nullptr;
     std::string registration_error_;
+    std::string vendor_text_, device_text_;
     std::vector<Pending> requests_;
     std::vector<Outcome> finished_;
 };

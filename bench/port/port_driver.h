@@ -159,6 +159,12 @@ public:
     std::uint64_t reads(unsigned offset) const { return reads_.at(offset); }
     std::uint64_t writes(unsigned offset) const { return writes_.at(offset); }
     std::uint64_t stalls() const { return stalls_; }
+    std::uint64_t accesses() const
+    {
+        std::uint64_t n = 0;
+        for (unsigned i = 0; i < kWindowLength; ++i) n += reads_[i] + writes_[i];
+        return n;
+    }
     std::uint64_t stalled_microseconds() const { return stalled_us_; }
     void set_access_time(Nanoseconds t) { access_time_ = t; }
 
