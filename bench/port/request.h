@@ -23,7 +23,7 @@ struct Request {
         srb.TargetId = target;
         srb.Lun = lun;
         srb.CdbLength = static_cast<UCHAR>(std::min<std::size_t>(cdb.size(), 16));
-        std::memcpy(srb.Cdb, cdb.data(), srb.CdbLength);
+        if (srb.CdbLength) std::memcpy(srb.Cdb, cdb.data(), srb.CdbLength);
         srb.SrbFlags = flags;
         srb.DataTransferLength = static_cast<ULONG>(length);
         srb.DataBuffer = length ? data.data() : nullptr;

@@ -210,6 +210,7 @@ Step<> Target::status_phase(std::uint8_t status)
 {
     if (Fault* f = strike(Point::Status, 0, {Misbehaviour::StatusByte})) status = f->bytes.at(0);
     co_await enter(phase::STATUS, Point::Status);
+    if (Fault* f = strike(Point::Status, 0, {Misbehaviour::LeaveAndReturn})) co_await detour(*f, phase::STATUS);
     co_await common_faults(Point::Status, 0);
     bool hold = strike(Point::Status, 0, {Misbehaviour::HoldReq});
     co_await send(status, false, hold);

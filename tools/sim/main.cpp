@@ -12,13 +12,13 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: ostrel-sim [--image FILE [--read-only] [--write]]\n"
+    "       ostrel-sim --scenario FILE.json [--trace]\n";
+
 int usage(const char* why)
 {
-    std::fprintf(stderr,
-                 "ostrel-sim: %s\n"
-                 "usage: ostrel-sim [--image FILE [--read-only] [--write]]\n"
-                 "       ostrel-sim --scenario FILE.json [--trace]\n",
-                 why);
+    std::fprintf(stderr, "ostrel-sim: %s (see --help)\n", why);
     return 2;
 }
 
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
         } else if (a == "--trace") {
             trace = true;
         } else if (a == "--help" || a == "-h") {
-            usage("the driver on the bench");
+            std::fputs(kUsage, stdout);
             return 0;
         } else {
             return usage(("unknown argument " + a).c_str());
