@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# The main job: build the driver for the bench and as the kernel image, and show what there is.
+# The main job: build the driver (for the bench and as ostrel.sys) and watch it
+# work on the built-in simulated adapter and a 64 MiB disk. Arguments go to ostrel-sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j "$(nproc)"
+cmake --build build/release -j "$(nproc)" >/dev/null
+echo "Kernel image: build/release/image/ostrel.sys"
+build/release/tools/ostrel-imagecheck build/release/image/ostrel.sys | head -1
 echo
-echo "Built:"
-echo "  driver for the bench:      build/release/libostrel_driver.a"
-echo "  driver for the kernel:     build/release/image/libostrel_kernel.a (i686, freestanding)"
-echo "  port-driver import library: build/release/image/libscsiport.a"
-echo
-echo "Port-driver operations the driver calls so far:"
-i686-w64-mingw32-nm -u build/release/image/libostrel_kernel.a | awk '/_ScsiPort|_ScsiDebug/ {print "  " $2}' | sort -u
+exec build/release/tools/ostrel-sim "$@"
