@@ -85,31 +85,21 @@ double handshake_ns_per_byte()
     return 2000.0 + 8.0 * bench::timing::kPortAccess;
 }
 
-void DataIn(benchmark::State& state)
+void transfer(benchmark::State& state, bool read, double ideal_ns_per_byte)
 {
     std::size_t length = static_cast<std::size_t>(state.range(0));
     double total = 0;
     for (auto _ : state) {
-        Run run(length, true);
+        Run run(length, read);
         double seconds = run.seconds();
         total += seconds;
         state.SetIterationTime(seconds);
     }
-    report(state, length, total, board_ns_per_byte());
+    report(state, length, total, ideal_ns_per_byte);
 }
 
-void DataOut(benchmark::State& state)
-{
-    std::size_t length = static_cast<std::size_t>(state.range(0));
-    double total = 0;
-    for (auto _ : state) {
-        Run run(length, false);
-        double seconds = run.seconds();
-        total += seconds;
-        state.SetIterationTime(seconds);
-    }
-    report(state, length, total, handshake_ns_per_byte());
-}
+void DataIn(benchmark::State& state) { transfer(state, true, board_ns_per_byte()); }
+void DataOut(benchmark::State& state) { transfer(state, false, handshake_ns_per_byte()); }
 
 BENCHMARK(DataIn)->Arg(512)->Arg(4096)->Arg(65536)->Arg(1 << 20)->UseManualTime()->Iterations(3);
 BENCHMARK(DataOut)->Arg(512)->Arg(4096)->Arg(65536)->Arg(1 << 20)->UseManualTime()->Iterations(1);

@@ -11,7 +11,8 @@ void OstrelCommand(PADAPTER_EXTENSION Adapter)
     PUCHAR base = Adapter->BaseAddress;
     PLU_EXTENSION lu = Adapter->ActiveLu;
     PSCSI_REQUEST_BLOCK srb = lu->ActiveSrb;
-    UCHAR count = srb->CdbLength;
+    // The request block holds 16 CDB bytes: a longer length would send what lies past them.
+    UCHAR count = srb->CdbLength > sizeof(srb->Cdb) ? (UCHAR)sizeof(srb->Cdb) : srb->CdbLength;
     PUCHAR next = srb->Cdb; // every command phase starts again at the first byte
 
     OstrelEnterPhase(Adapter, TCR_COMMAND, PHASE_CODE_COMMAND);

@@ -71,6 +71,15 @@ TEST(Command, TwelveBytesInFull)
     EXPECT_EQ(ULONG(b.ext.DataCount), 512u);
 }
 
+TEST(Command, NeverSendsMoreThanTheSixteenBytesTheRequestHolds)
+{
+    Nexus b({0xA8, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0});
+    b.request.srb.CdbLength = 40;
+    b.command_bytes(40, PHASE_STATUS);
+    OstrelCommand(&b.ext);
+    EXPECT_EQ(only(b.steps(), "W ODR").size(), 16u);
+}
+
 TEST(Command, NoBytesForAnEmptyCdbButThePointerIsLoaded)
 {
     Nexus b({});
