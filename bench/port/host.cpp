@@ -245,8 +245,16 @@ void Host::expire(Nanoseconds now)
         if (late == requests_.end()) return;
         // As the real one does: a request outstanding past its time-out gets the bus reset.
         late->outcome.timed_out = true;
+        PSCSI_REQUEST_BLOCK srb = late->srb;
         Loaded& a = *loaded_.at(late->adapter);
-        registration_.HwResetBus(a.extension.data(), late->srb->PathId);
+        registration_.HwResetBus(a.extension.data(), srb->PathId);
+        // A reset that did not hand the request back: the port driver ends it itself.
+        for (Pending& p : requests_) {
+            if (p.srb != srb || p.outcome.completed) continue;
+            srb->SrbStatus = SRB_STATUS_TIMEOUT;
+            port_.forget(srb);
+            p.outcome.completed = true;
+        }
         after_call(a);
     }
 }

@@ -140,6 +140,8 @@ public:
     // Hands a request to the driver's keeping: it is outstanding until handed back.
     void track(PSCSI_REQUEST_BLOCK srb) { outstanding_.push_back(srb); }
     bool outstanding(PSCSI_REQUEST_BLOCK srb) const;
+    // The port driver itself gives up on a request the driver still holds.
+    void forget(PSCSI_REQUEST_BLOCK srb) { std::erase(outstanding_, srb); }
     std::size_t outstanding_count() const { return outstanding_.size(); }
     // Makes the next lookups of a unit find nothing, as for a unit that does not exist.
     void hide_unit(UCHAR path, UCHAR target, UCHAR lun) { hidden_.insert(key(path, target, lun)); }

@@ -5,6 +5,7 @@ namespace bench {
 void Trace::resize(std::size_t capacity)
 {
     count_ = 0;
+    carrier_ = nullptr;
     if (capacity == 0) {
         ring_.clear();
         mask_ = kOff;

@@ -37,37 +37,42 @@ public:
     void record(Nanoseconds time, TraceKind kind, unsigned offset, std::uint32_t value, unsigned window = 0)
     {
         if (mask_ == kOff) return;
-        ring_[count_ & mask_] = TraceEntry{time, value, kind, static_cast<std::uint8_t>(offset),
-                                           static_cast<std::uint8_t>(window), 0};
+        TraceEntry& e = ring_[count_ & mask_];
+        e = TraceEntry{time, value, kind, static_cast<std::uint8_t>(offset), static_cast<std::uint8_t>(window), 0};
         ++count_;
+        carrier_ = kind == TraceKind::Call ? nullptr : &e;
     }
 
     // A poll loop is a port access and a short stall, billions of times: the
     // stall rides on the access before it rather than taking an entry.
     void record_stall(Nanoseconds time, std::uint32_t microseconds)
     {
-        if (mask_ == kOff) return;
-        if (count_ != 0 && microseconds - 1 < 255) {
-            TraceEntry& last = ring_[(count_ - 1) & mask_];
-            if (last.kind != TraceKind::Call && last.stall_after == 0) {
-                last.stall_after = static_cast<std::uint8_t>(microseconds);
-                return;
-            }
+        if (carrier_ && microseconds - 1 < 255) {
+            carrier_->stall_after = static_cast<std::uint8_t>(microseconds);
+            carrier_ = nullptr;
+            return;
         }
+        if (mask_ == kOff) return;
         record(time, TraceKind::Stall, 0, microseconds);
+        carrier_ = nullptr;
     }
 
     // The entries still held, oldest first; a stall riding on an access comes
     // out as an entry of its own after it.
     std::vector<TraceEntry> entries() const;
     std::uint64_t recorded() const { return count_; }
-    void clear() { count_ = 0; }
+    void clear()
+    {
+        count_ = 0;
+        carrier_ = nullptr;
+    }
 
 private:
     static constexpr std::uint64_t kOff = ~std::uint64_t{0};
     std::vector<TraceEntry> ring_;
     std::uint64_t mask_ = kOff;
     std::uint64_t count_ = 0;
+    TraceEntry* carrier_ = nullptr;  // the last access, while no stall rides on it yet
 };
 
 }  // namespace bench

@@ -180,7 +180,7 @@ private:
             if (tw.outcome.scsi_status != 0x02) ++failures_;
             return read_only_pass(target, lba, size);
         }
-        line("WRITE(10) LBA " + range, tw, w->data.size(), "");
+        line("WRITE(10) LBA " + range, tw, w->data.size(), "written");
         auto r = bench::read10(target, 0, lba, size);
         Timed tr = execute(r->srb);
         bool same = r->data == w->data;
