@@ -1,6 +1,7 @@
 // A request block as a class driver would build it, with the data buffer it names.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>

@@ -150,7 +150,6 @@ struct Run {
     bench::World world;
     std::vector<std::unique_ptr<bench::Request>> requests;
     std::vector<bool> open_when_printed;
-    std::map<int, bench::LogicalUnits*> units;
     bool trace = false;
 };
 
@@ -178,7 +177,6 @@ void targets(Run& run, const json& list)
         if (t.contains("timing")) timings[id] = timing(t.at("timing"), where + ".timing");
     }
     for (auto& [id, entry] : by_id) {
-        run.units[id] = entry.first.get();
         run.world.add_target(id, std::move(entry.first), std::move(entry.second), timings[id]);
     }
 }
