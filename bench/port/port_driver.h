@@ -173,6 +173,11 @@ public:
     // Text of one trace entry: "W ICR 0x80", "stall 10", "NextRequest"; with its
     // time in front when asked: "        12.345 us  W ICR 0x80".
     std::string describe(const TraceEntry& entry, bool with_time = false) const;
+    // Text of one port-driver call from the call log ("RequestComplete", "LogError 5 id 6").
+    std::string describe_call(std::size_t index) const
+    {
+        return describe(TraceEntry{0, static_cast<std::uint32_t>(index), TraceKind::Call, 0, 0, 0});
+    }
     // The whole trace held, one line an entry.
     std::vector<std::string> steps(bool with_time = false) const;
 

@@ -1,6 +1,7 @@
 #include "scheduler.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace bench {
 
@@ -14,8 +15,9 @@ void Scheduler::at(Nanoseconds when, Action action)
 void Scheduler::run_until(Nanoseconds limit)
 {
     while (!events_.empty() && events_.top().when <= limit) {
-        // Copy out before popping: the action may schedule more events.
-        Event event = events_.top();
+        // Take it out before running it: the action may schedule more events.
+        // The queue gives only const access; moving out of the top just before pop is safe.
+        Event event = std::move(const_cast<Event&>(events_.top()));
         events_.pop();
         next_due_ = events_.empty() ? kNever : events_.top().when;
         if (event.when > now_) now_ = event.when;

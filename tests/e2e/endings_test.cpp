@@ -30,7 +30,7 @@ std::vector<std::string> notes(const World& w, const Outcome& o, std::vector<uns
         const PortCall& c = w.port.calls()[i];
         if (c.kind == PortCall::Kind::LogError) ids.push_back(c.unique_id);
         if (c.kind == PortCall::Kind::Notification || c.kind == PortCall::Kind::CompleteRequest)
-            out.push_back(w.port.describe(TraceEntry{0, static_cast<std::uint32_t>(i), TraceKind::Call, 0, 0, 0}));
+            out.push_back(w.port.describe_call(i));
     }
     return out;
 }

@@ -213,8 +213,7 @@ json outcome(Run& run, std::size_t index, const bench::Request& r, const bench::
         if (c.kind == bench::PortCall::Kind::LogError) log.push_back({{"code", c.code}, {"unique_id", c.unique_id}});
         if (c.kind == bench::PortCall::Kind::DebugPrint) debug.push_back({{"level", c.code}, {"text", c.text}});
         if (c.kind == bench::PortCall::Kind::Notification || c.kind == bench::PortCall::Kind::CompleteRequest)
-            calls.push_back(run.world.port.describe(bench::TraceEntry{0, static_cast<std::uint32_t>(i),
-                                                                      bench::TraceKind::Call, 0, 0, 0}));
+            calls.push_back(run.world.port.describe_call(i));
     }
     out["notifications"] = calls;
     out["log"] = log;
